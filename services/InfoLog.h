@@ -1,0 +1,67 @@
+// Loading of the maker's libraries and the logging binding.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdarg>
+
+#include "services/MakerApi.h"
+
+constexpr int LOG_INFO = 1;
+constexpr int LOG_ERROR = 3;
+
+// Reads one string value under HKEY_LOCAL_MACHINE: 0 when read, the system's
+// error code, 3 when the key did not exist, -1 for a value that is not REG_SZ.
+long ReadMachineString(const wchar_t* keyPath, const wchar_t* valueName, wchar_t* buffer, DWORD* byteSize);
+
+// Finds a library given by bare file name in the maker's shared-files folder.
+HMODULE LoadSharedLibrary(const wchar_t* fileName, HANDLE file, DWORD flags);
+
+// Owner of one dynamically loaded library.
+class CZelLibrary {
+public:
+    CZelLibrary() = default;
+    virtual ~CZelLibrary();
+    CZelLibrary(const CZelLibrary&) = delete;
+    CZelLibrary& operator=(const CZelLibrary&) = delete;
+
+    bool Load(const wchar_t* fileName);
+    FARPROC GetProcAddress(const char* name) const;
+    HMODULE Module() const { return m_hModule; }
+
+private:
+    HMODULE m_hModule = nullptr;
+};
+
+// Binding of the logging library "zelinfolog.dll".
+struct ZelInfoLog {
+    HMODULE module;
+    ZelInfoHandle infoHandle;
+    ZelInfoCreateInfoHandleFn create;
+    ZelInfoReleaseInfoHandleFn release;
+    ZelInfoSetThreadNameWFn setThreadName;
+    ZelInfoWriteLogWFn write;
+    ZelInfoShowDialogFn showDialog;
+    ZelInfoRegisterModuleWFn registerModule;
+    ZelInfoSetCurrentLogPathWFn setLogPath;
+
+    ZelInfoLog();
+    ~ZelInfoLog();
+    ZelInfoLog(const ZelInfoLog&) = delete;
+    ZelInfoLog& operator=(const ZelInfoLog&) = delete;
+
+    HRESULT Load(const wchar_t* fileName);
+    ZelInfoHandle CreateHandle(HINSTANCE instance);
+    long ReleaseHandle();
+    long SetThreadName(const wchar_t* name);
+};
+
+extern ZelInfoLog g_ZelInfoLog;
+
+// Formats into a 1024-character stack buffer and hands the line to the
+// library; 0 and nothing formatted when the library is absent.
+long WriteInfoLog(ZelInfoLog& log, int level, const wchar_t* format, ...);
+
+// The failure line "%s: error = %08X" at LOG_ERROR; returns `code`, so a
+// failing step reads `return LogFailure(L"SaveData", hr);`.
+HRESULT LogFailure(const wchar_t* label, HRESULT code);
