@@ -15,7 +15,15 @@ constexpr int LOG_ERROR = 3;
 long ReadMachineString(const wchar_t* keyPath, const wchar_t* valueName, wchar_t* buffer, DWORD* byteSize);
 
 // Finds a library given by bare file name in the maker's shared-files folder.
+// A name with a backslash is loaded from that path only.  The last resort, the
+// system's search, never includes the current folder where the system can
+// leave it out.
 HMODULE LoadSharedLibrary(const wchar_t* fileName, HANDLE file, DWORD flags);
+
+// LoadLibraryExW of a bare file name through the application's folder,
+// System32 and the folders added with AddDllDirectory, but not the current
+// folder; the plain call on systems without that search.
+HMODULE LoadLibraryOutsideCurrentFolder(const wchar_t* fileName, HANDLE file, DWORD flags);
 
 // Owner of one dynamically loaded library.
 class CZelLibrary {
@@ -28,6 +36,8 @@ public:
     bool Load(const wchar_t* fileName);
     FARPROC GetProcAddress(const char* name) const;
     HMODULE Module() const { return m_hModule; }
+    // Frees the library now (tests; the destructor does the same).
+    void Free();
 
 private:
     HMODULE m_hModule = nullptr;
@@ -50,10 +60,13 @@ struct ZelInfoLog {
     ZelInfoLog(const ZelInfoLog&) = delete;
     ZelInfoLog& operator=(const ZelInfoLog&) = delete;
 
+    // A binding that already holds its library answers 0 at once.
     HRESULT Load(const wchar_t* fileName);
     ZelInfoHandle CreateHandle(HINSTANCE instance);
     long ReleaseHandle();
     long SetThreadName(const wchar_t* name);
+    // Frees the library and clears every entry and the info handle.
+    void Unload();
 };
 
 extern ZelInfoLog g_ZelInfoLog;

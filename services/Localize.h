@@ -15,6 +15,9 @@ long LocSetLocale(LANGID languageId);
 void LocAddFileW(const wchar_t* path);
 const wchar_t* LocLookupAW(const char* key, DWORD* size);
 wchar_t* LocA2W(wchar_t* buffer, const char* text, DWORD capacity);
+// Clears the ten entries and frees the library (tests; module unload does the
+// same through g_LocLibrary).
+void UnloadLocalizeLibrary();
 
 // A looked-up text, held in the caller's own storage: a lookup allocates
 // nothing on the heap.  Longer translations are cut at the capacity.
