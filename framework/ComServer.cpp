@@ -191,7 +191,7 @@ HRESULT RegisterEmbeddedTypeLib(const std::wstring& modulePath, bool perUser) no
     if (FAILED(hr)) return hr;
     std::wstring path = modulePath;
     if (perUser) {
-        if (auto reg = reinterpret_cast<RegisterForUserFn>(OleAutProc("RegisterTypeLibForUser")))
+        if (auto reg = reinterpret_cast<RegisterForUserFn>(reinterpret_cast<void*>(OleAutProc("RegisterTypeLibForUser"))))
             return reg(lib.get(), path.data(), nullptr);
     }
     return ::RegisterTypeLib(lib.get(), path.data(), nullptr);
@@ -208,7 +208,7 @@ HRESULT UnregisterEmbeddedTypeLib(const std::wstring& modulePath, bool perUser) 
     const TLIBATTR copy = *attr;
     lib->ReleaseTLibAttr(attr);
     if (perUser) {
-        if (auto unreg = reinterpret_cast<UnregisterForUserFn>(OleAutProc("UnRegisterTypeLibForUser")))
+        if (auto unreg = reinterpret_cast<UnregisterForUserFn>(reinterpret_cast<void*>(OleAutProc("UnRegisterTypeLibForUser"))))
             return unreg(copy.guid, copy.wMajorVerNum, copy.wMinorVerNum, copy.lcid, copy.syskind);
     }
     return ::UnRegisterTypeLib(copy.guid, copy.wMajorVerNum, copy.wMinorVerNum, copy.lcid, copy.syskind);
