@@ -156,7 +156,13 @@ void CZelLibrary::Free()
 
 // ---------------------------------------------------------------------------
 
-ZelInfoLog::ZelInfoLog() : module(nullptr), infoHandle(0) {}
+// Every entry starts null here too, so that a binding outside static storage
+// is as inert as the process-wide one.
+ZelInfoLog::ZelInfoLog()
+    : module(nullptr), infoHandle(0), create(nullptr), release(nullptr), setThreadName(nullptr), write(nullptr),
+      showDialog(nullptr), registerModule(nullptr), setLogPath(nullptr)
+{
+}
 
 ZelInfoLog::~ZelInfoLog()
 {

@@ -165,10 +165,49 @@ std::string FormatLine(const wchar_t* text, DWORD level)
     return line;
 }
 
-// One append: with only FILE_APPEND_DATA every write lands at the end of the
-// file, whoever else appends at the same moment.
+// Appends of several processes to one file are serialised by a mutex named
+// after the file: not every file system makes an append atomic (Wine does
+// not), and a torn line would mix two processes' texts.
+std::wstring MutexNameFor(const std::wstring& file)
+{
+    std::wstring upper = file;
+    if (!upper.empty()) ::CharUpperBuffW(upper.data(), static_cast<DWORD>(upper.size()));
+    unsigned long long hash = 1469598103934665603ull;  // FNV-1a
+    for (wchar_t c : upper) {
+        hash ^= static_cast<unsigned long long>(c);
+        hash *= 1099511628211ull;
+    }
+    std::wstring name = L"Local\\ZelInfoLogAppend_";
+    for (int shift = 60; shift >= 0; shift -= 4) name += L"0123456789abcdef"[(hash >> shift) & 0xF];
+    return name;
+}
+
+class FileMutex {
+public:
+    explicit FileMutex(const std::wstring& file) : mutex_(::CreateMutexW(nullptr, FALSE, MutexNameFor(file).c_str()))
+    {
+        if (mutex_) {
+            const DWORD wait = ::WaitForSingleObject(mutex_, 10000);
+            owned_ = wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED;
+        }
+    }
+    ~FileMutex()
+    {
+        if (owned_) ::ReleaseMutex(mutex_);
+        if (mutex_) ::CloseHandle(mutex_);
+    }
+    FileMutex(const FileMutex&) = delete;
+    FileMutex& operator=(const FileMutex&) = delete;
+
+private:
+    HANDLE mutex_;
+    bool owned_ = false;
+};
+
+// Open, append at the end, close: nothing stays open between lines.
 bool AppendLine(const std::wstring& file, const std::string& line)
 {
+    FileMutex serialised(file);
     HANDLE h = INVALID_HANDLE_VALUE;
     for (int attempt = 0; attempt < 20; ++attempt) {
         h = ::CreateFileW(file.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
