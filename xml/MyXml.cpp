@@ -9,6 +9,9 @@ namespace {
 
 // The MSXML 6 document class; the mingw headers do not declare it.
 const CLSID kClsidDomDocument60 = {0x88D96A05, 0xF192, 0x11D4, {0xA6, 0x5F, 0x00, 0x40, 0x96, 0x32, 0x51, 0xE5}};
+// Not every import library of the toolchain carries these.
+const IID kIidXmlDomDocument = {0x2933BF81, 0x7B36, 0x11D2, {0xB2, 0x0E, 0x00, 0xC0, 0x4F, 0x98, 0x3E, 0x60}};
+const IID kIidXmlDomDocument2 = {0x2933BF95, 0x7B36, 0x11D2, {0xB2, 0x0E, 0x00, 0xC0, 0x4F, 0x98, 0x3E, 0x60}};
 
 // Every DOM call goes through here: a failure code becomes fx::ComError.
 inline HRESULT Check(HRESULT hr)
@@ -113,7 +116,7 @@ HRESULT AppendElement(IXMLDOMDocument* document, fx::ComPtr<IXMLDOMNode>& curren
 HRESULT MyXmlReader::CreateDomDocument()
 {
     m_document.reset();
-    const HRESULT hr = ::CoCreateInstance(kClsidDomDocument60, nullptr, CLSCTX_ALL, __uuidof(IXMLDOMDocument),
+    const HRESULT hr = ::CoCreateInstance(kClsidDomDocument60, nullptr, CLSCTX_ALL, kIidXmlDomDocument,
                                           m_document.put_void());
     if (FAILED(hr)) {
         m_document.reset();
@@ -125,7 +128,7 @@ HRESULT MyXmlReader::CreateDomDocument()
     // refuses one keeps the others and the document is still used.
     m_document->put_resolveExternals(VARIANT_FALSE);
     m_document->put_validateOnParse(VARIANT_FALSE);
-    if (auto document2 = m_document.As<IXMLDOMDocument2>(__uuidof(IXMLDOMDocument2))) {
+    if (auto document2 = m_document.As<IXMLDOMDocument2>(kIidXmlDomDocument2)) {
         document2->setProperty(fx::MakeBstr(L"ProhibitDTD").get(), XmlVariant::FromBool(true).get());
     }
     return S_OK;
