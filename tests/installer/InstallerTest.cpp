@@ -208,9 +208,10 @@ protected:
         if (!mode.shared) expected.push_back(L"kdxloc.dll");
         std::sort(expected.begin(), expected.end());
         EXPECT_EQ(expected, FilesIn(folder));
-        for (const std::wstring& name : expected)
-            if (name != L"uninstall.exe")
-                EXPECT_EQ(ReadFileBytes(DistPath(name)), ReadFileBytes(folder + L"\\" + name)) << Narrow(name);
+        for (const std::wstring& name : expected) {
+            if (name == L"uninstall.exe") continue;
+            EXPECT_EQ(ReadFileBytes(DistPath(name)), ReadFileBytes(folder + L"\\" + name)) << Narrow(name);
+        }
 
         if (mode.shared) {
             EXPECT_EQ((std::vector<std::wstring>{L"kdxloc.dll", L"zelinfolog.dll"}), FilesIn(SharedFolder()));
@@ -244,9 +245,12 @@ protected:
 
     static void ExpectCreatedFrom(const Mode& mode)
     {
-        ProcessResult run = RunProgram(L"\"" + BinPath(L"installer_create_plugin.exe") + L"\"");
+        const std::wstring how = mode.root == HKEY_CURRENT_USER ? L" user" : L"";
+        ProcessResult run = RunProgram(L"\"" + BinPath(L"installer_create_plugin.exe") + L"\"" + how);
         ASSERT_EQ(0u, run.exitCode) << run.output;
-        EXPECT_EQ(Narrow(mode.folder() + L"\\Scan2Mepla.dll") + "\n", run.output);
+        std::string served = run.output;
+        while (!served.empty() && (served.back() == '\n' || served.back() == '\r')) served.pop_back();
+        EXPECT_EQ(Narrow(mode.folder() + L"\\Scan2Mepla.dll"), served);
     }
 
     static void ExpectRemoved()
