@@ -89,6 +89,49 @@ bool SameValue(const XmlVariant& a, const XmlVariant& b)
     return n == ::SysStringByteLen(y) && (n == 0 || memcmp(x, y, n) == 0);
 }
 
+// The pseudo-attributes of a declaration's data ("version", "encoding",
+// "standalone"), names as written and values in lower case; empty when the
+// data does not read as such.
+std::vector<std::pair<std::wstring, std::wstring>> DeclarationFields(const std::wstring& data)
+{
+    std::vector<std::pair<std::wstring, std::wstring>> fields;
+    size_t i = 0;
+    const auto skipBlanks = [&] {
+        while (i < data.size() && (data[i] == L' ' || data[i] == L'\t' || data[i] == L'\r' || data[i] == L'\n')) ++i;
+    };
+    for (;;) {
+        skipBlanks();
+        if (i == data.size()) return fields;
+        const size_t nameStart = i;
+        while (i < data.size() && data[i] != L'=' && data[i] != L' ') ++i;
+        std::wstring name = data.substr(nameStart, i - nameStart);
+        skipBlanks();
+        if (i == data.size() || data[i] != L'=') return {};
+        ++i;
+        skipBlanks();
+        if (i == data.size() || (data[i] != L'\'' && data[i] != L'"')) return {};
+        const wchar_t quote = data[i++];
+        const size_t end = data.find(quote, i);
+        if (end == std::wstring::npos || name.empty()) return {};
+        std::wstring value = data.substr(i, end - i);
+        for (wchar_t& c : value) {
+            if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
+        }
+        fields.emplace_back(std::move(name), std::move(value));
+        i = end + 1;
+    }
+}
+
+// Two declarations that say the same, however the platform wrote them: some
+// DOMs keep the data of a parsed declaration in their own spelling (other
+// quotes, no leading blank) while a created one keeps ours.
+bool SameDeclaration(const XmlVariant& a, const XmlVariant& b)
+{
+    if (V_VT(&a.get()) != VT_BSTR || V_VT(&b.get()) != VT_BSTR) return false;
+    const auto x = DeclarationFields(a.ToString());
+    return !x.empty() && x == DeclarationFields(b.ToString());
+}
+
 // The part shared by AddChild and AddChildWithAttributes (after their own checks).
 HRESULT AppendElement(IXMLDOMDocument* document, fx::ComPtr<IXMLDOMNode>& current, const std::wstring& name,
                       const wchar_t* text, const MyXmlAttributeList& attributes)
@@ -127,6 +170,10 @@ HRESULT MyXmlReader::CreateDomDocument()
     // expand entities.  Each setting is tried on its own; a platform that
     // refuses one keeps the others and the document is still used.
     m_document->put_resolveExternals(VARIANT_FALSE);
+    // Texts read back exactly as they were written: without this the DOM
+    // trims the blanks around an element's text (" 1" would read as "1",
+    // a name's trailing blank would be lost).
+    m_document->put_preserveWhiteSpace(VARIANT_TRUE);
     m_document->put_validateOnParse(VARIANT_FALSE);
     if (auto document2 = m_document.As<IXMLDOMDocument2>(kIidXmlDomDocument2)) {
         document2->setProperty(fx::MakeBstr(L"ProhibitDTD").get(), XmlVariant::FromBool(true).get());
@@ -444,6 +491,7 @@ bool MyXmlWriter::HasDeclaration()
             Check(Need(wanted)->get_nodeValue(mine.put()));
             Check(node->get_nodeValue(theirs.put()));
             if (SameValue(mine, theirs)) return true;
+            if (NodeName(node.get()) == GetDeclarationTarget() && SameDeclaration(mine, theirs)) return true;
         }
         fx::ComPtr<IXMLDOMNode> next;
         Check(node->get_nextSibling(next.put()));
