@@ -251,6 +251,17 @@ protected:
         std::string served = run.output;
         while (!served.empty() && (served.back() == '\n' || served.back() == '\r')) served.pop_back();
         EXPECT_EQ(Narrow(mode.folder() + L"\\Scan2Mepla.dll"), served);
+
+        // The host stand-in, through the COM runtime (which under Wine sees
+        // the machine's classes only), talks to the installed copy.
+        if (mode.root == HKEY_LOCAL_MACHINE) {
+            ProcessResult host = RunProgram(L"\"" + BinPath(L"tvohost.exe") + L"\" texts");
+            ASSERT_EQ(0u, host.exitCode) << host.output;
+            EXPECT_NE(std::string::npos, host.output.find("Host: created the plug-in {962B83D5-70E5-4B5E-9712-56654F65A76D}"))
+                << host.output;
+            EXPECT_NE(std::string::npos, host.output.find("Icon: " + Narrow(mode.folder()) + "\\ZelMepla.ico"))
+                << host.output;
+        }
     }
 
     static void ExpectRemoved()
