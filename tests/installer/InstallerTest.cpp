@@ -166,16 +166,24 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(Exists(SetupExe())) << Narrow(SetupExe()) << " was not built";
-        savedSettings_ = Exists(SettingsFile());
-        if (savedSettings_) settings_ = ReadFileBytes(SettingsFile());
+        // The settings of this prefix's user are put back afterwards.
+        for (Saved& saved : saved_) {
+            saved.existed = Exists(saved.path);
+            if (saved.existed) saved.bytes = ReadFileBytes(saved.path);
+        }
         RemoveEverything();
     }
     void TearDown() override
     {
         RemoveEverything();
-        ::DeleteFileW(BackupFile().c_str());
-        if (savedSettings_) WriteFileBytes(SettingsFile(), settings_);
-        else ::DeleteFileW(SettingsFile().c_str());
+        for (const Saved& saved : saved_) {
+            if (saved.existed) {
+                ::SHCreateDirectoryExW(nullptr, (KnownFolder(CSIDL_APPDATA) + L"\\Torvane\\Scan2Mepla").c_str(), nullptr);
+                WriteFileBytes(saved.path, saved.bytes);
+            } else {
+                ::DeleteFileW(saved.path.c_str());
+            }
+        }
     }
 
     static void Setup(const std::wstring& switches)
@@ -287,8 +295,12 @@ protected:
     }
 
     static constexpr const char* kSettings = "<?xml version=\"1.0\"?><Settings/>";
-    bool savedSettings_ = false;
-    std::string settings_;
+    struct Saved {
+        std::wstring path;
+        bool existed = false;
+        std::string bytes;
+    };
+    Saved saved_[2] = {{SettingsFile()}, {BackupFile()}};
 };
 
 class InstallerModeTest : public InstallerTest, public ::testing::WithParamInterface<Mode> {};
