@@ -19,6 +19,19 @@ public:
 
     // The send action for the instance with the host's file list.
     HRESULT Execute(const GUID& id, const wchar_t* fileList, VARIANT_BOOL deleteSources, DWORD ignored);
+    // Shows "Confirm" with `message`; `retry` is true when the user chose
+    // "&Retry", after which the record (maybe changed) has been saved.
+    HRESULT ShowComfirmDlg(SettingRecord& record, const std::wstring& message, bool& retry);
+    // The paths of the host's UTF-16 file list, one a line; empty lines skipped.
+    HRESULT SetFileList(const wchar_t* fileList, std::vector<std::wstring>& sources);
+    // The save folder ending with a backslash, or "" when it cannot be resolved.
+    std::wstring GetSavePath(const SettingRecord& record);
+    // Like GetSavePath, with the reason when the folder cannot be resolved.
+    HRESULT ResolveSavePath(const SettingRecord& record, std::wstring& folder);
+    // Copies every source into the save folder under a free name, appending
+    // each copy to `copies`; stops at the first copy that fails.
+    HRESULT CopyFiles(const std::vector<std::wstring>& sources, const SettingRecord& record,
+                      std::vector<std::wstring>& copies);
 
     // Splits a command-line template into "%file" and literal tokens.
     HRESULT AnalyzeParam(const std::wstring& parameter, std::vector<std::wstring>& tokens);

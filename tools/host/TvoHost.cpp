@@ -6,7 +6,7 @@
 //
 // Steps: texts | flags | filetype EXT | language LANGID | create | copy ID |
 // delete ID | summary ID | instance ID | import FOLDER | export FOLDER |
-// settings ID | execute ID LISTFILE [delete] | unsupported
+// settings ID | execute ID LISTFILE [delete | flag N] | unsupported
 // An ID is a braced GUID or "last" (the one the latest create or copy made).
 #include <windows.h>
 #include <oleauto.h>
@@ -138,9 +138,19 @@ public:
                 if (!Id(arg(L"instance id"), id)) return false;
                 const std::wstring list = arg(L"file list");
                 if (m_usage) return false;
-                const bool remove = i < args.size() && args[i] == L"delete" && (++i, true);
+                // "delete" asks as the host does (VARIANT_TRUE); "flag N" passes N as it is.
+                VARIANT_BOOL remove = VARIANT_FALSE;
+                if (i < args.size() && args[i] == L"delete") {
+                    ++i;
+                    remove = VARIANT_TRUE;
+                } else if (i < args.size() && args[i] == L"flag") {
+                    ++i;
+                    const std::wstring value = arg(L"flag value");
+                    if (m_usage) return false;
+                    remove = static_cast<VARIANT_BOOL>(std::wcstol(value.c_str(), nullptr, 0));
+                }
                 BSTR b = ::SysAllocString(list.c_str());
-                hr = m_plugin->Execute(id, b, remove ? VARIANT_TRUE : VARIANT_FALSE, 0, 0);
+                hr = m_plugin->Execute(id, b, remove, 0, 0);
                 ::SysFreeString(b);
                 if (SUCCEEDED(hr)) Print(L"Sent the files of " + list + L" with instance " + GuidText(id));
             } else if (step == L"unsupported") {
@@ -260,7 +270,7 @@ int wmain(int argc, wchar_t** argv)
     if (argc < 2) {
         Print(L"usage: tvohost <step> [args]... (texts, flags, filetype EXT, language LANGID, create, copy ID, "
               L"delete ID, summary ID, instance ID, import FOLDER, export FOLDER, settings ID, "
-              L"execute ID LISTFILE [delete], unsupported)");
+              L"execute ID LISTFILE [delete | flag N], unsupported)");
         return 2;
     }
     if (FAILED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return 3;
