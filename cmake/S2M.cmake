@@ -159,6 +159,8 @@ function(s2m_finish_tests)
       file(APPEND ${out}
         "add_test(${fixture}.start \"${CMAKE_SOURCE_DIR}/scripts/${script}\" start \"${CMAKE_BINARY_DIR}\")\n"
         "set_tests_properties(${fixture}.start PROPERTIES FIXTURES_SETUP ${fixture} TIMEOUT 600)\n"
+        # The screen, when a test needs it, is up before Wine's desktop starts.
+        "set_tests_properties(wine.start PROPERTIES DEPENDS display.start)\n"
         "add_test(${fixture}.stop \"${CMAKE_SOURCE_DIR}/scripts/${script}\" stop \"${CMAKE_BINARY_DIR}\")\n"
         "set_tests_properties(${fixture}.stop PROPERTIES FIXTURES_CLEANUP ${fixture})\n")
     endforeach()

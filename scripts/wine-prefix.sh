@@ -25,6 +25,12 @@ case "$cmd" in
   create) create ;;
   start)
     create || { echo "wine-prefix: could not create $WINEPREFIX" >&2; exit 1; }
+    # The desktop process started here serves every later window: give it the
+    # test screen when one is up, else windows could never be shown.
+    unset DISPLAY
+    if [ -s "$build/xvfb.display" ] && kill -0 "$(cat "$build/xvfb.pid" 2>/dev/null)" 2>/dev/null; then
+      DISPLAY=":$(cat "$build/xvfb.display")"; export DISPLAY
+    fi
     # The services must not inherit ctest's output pipe, or ctest waits forever.
     (wineserver -p; "$WINELOADER" cmd /c exit) >/dev/null 2>&1 </dev/null
     echo "wine prefix $WINEPREFIX ($WINEARCH) ready"
