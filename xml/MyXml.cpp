@@ -459,6 +459,78 @@ HRESULT MyXmlReader::AppendChild(MyXmlNode* other)
     }
 }
 
+fx::ComPtr<IXMLDOMNode> MyXmlReader::CopyForeignNode(IXMLDOMNode* node)
+{
+    IXMLDOMDocument* document = Need(m_document);
+    fx::ThrowIfNull(node);
+    DOMNodeType type = NODE_INVALID;
+    Check(node->get_nodeType(&type));
+    fx::UniqueBstr name;
+    Check(node->get_nodeName(name.put()));
+    XmlVariant value;
+    fx::ComPtr<IXMLDOMNode> copy;
+    switch (type) {
+    case NODE_ELEMENT: {
+        fx::ComPtr<IXMLDOMElement> element;
+        Check(document->createElement(name.get(), element.put()));
+        fx::ComPtr<IXMLDOMNamedNodeMap> attributes;
+        Check(node->get_attributes(attributes.put()));
+        long count = 0;
+        if (attributes) Check(attributes->get_length(&count));
+        for (long i = 0; i < count; ++i) {
+            fx::ComPtr<IXMLDOMNode> attribute;
+            Check(attributes->get_item(i, attribute.put()));
+            fx::UniqueBstr attributeName;
+            Check(Need(attribute)->get_nodeName(attributeName.put()));
+            XmlVariant attributeValue;
+            Check(attribute->get_nodeValue(attributeValue.put()));
+            Check(element->setAttribute(attributeName.get(), attributeValue.get()));
+        }
+        copy = element.As<IXMLDOMNode>(IID_IXMLDOMNode);
+        fx::ComPtr<IXMLDOMNode> child;
+        Check(node->get_firstChild(child.put()));
+        while (child) {
+            const fx::ComPtr<IXMLDOMNode> childCopy = CopyForeignNode(child.get());
+            if (childCopy) {
+                fx::ComPtr<IXMLDOMNode> appended;
+                Check(Need(copy)->appendChild(childCopy.get(), appended.put()));
+            }
+            fx::ComPtr<IXMLDOMNode> next;
+            Check(child->get_nextSibling(next.put()));
+            child = next;
+        }
+        return copy;
+    }
+    case NODE_TEXT:
+    case NODE_CDATA_SECTION:
+    case NODE_COMMENT:
+    case NODE_PROCESSING_INSTRUCTION: {
+        Check(node->get_nodeValue(value.put()));
+        const fx::UniqueBstr text = fx::MakeBstr(value.ToString());
+        if (type == NODE_TEXT) {
+            fx::ComPtr<IXMLDOMText> made;
+            Check(document->createTextNode(text.get(), made.put()));
+            return made.As<IXMLDOMNode>(IID_IXMLDOMNode);
+        }
+        if (type == NODE_CDATA_SECTION) {
+            fx::ComPtr<IXMLDOMCDATASection> made;
+            Check(document->createCDATASection(text.get(), made.put()));
+            return made.As<IXMLDOMNode>(IID_IXMLDOMNode);
+        }
+        if (type == NODE_COMMENT) {
+            fx::ComPtr<IXMLDOMComment> made;
+            Check(document->createComment(text.get(), made.put()));
+            return made.As<IXMLDOMNode>(IID_IXMLDOMNode);
+        }
+        fx::ComPtr<IXMLDOMProcessingInstruction> made;
+        Check(document->createProcessingInstruction(name.get(), text.get(), made.put()));
+        return made.As<IXMLDOMNode>(IID_IXMLDOMNode);
+    }
+    default:
+        return copy;  // entity references and the like are not carried over
+    }
+}
+
 HRESULT MyXmlWriter::CreateDocument(const std::wstring& rootName, const wchar_t* content)
 {
     if (!m_document) {
@@ -503,6 +575,21 @@ bool MyXmlWriter::HasDeclaration()
 HRESULT MyXmlWriter::InsertDeclaration()
 {
     Need(m_document);
+    // An "xml" declaration of another encoding goes first: a document with two
+    // declarations is saved as a file that no longer parses.
+    fx::ComPtr<IXMLDOMNode> node;
+    Check(m_document->get_firstChild(node.put()));
+    while (node) {
+        fx::ComPtr<IXMLDOMNode> next;
+        Check(node->get_nextSibling(next.put()));
+        DOMNodeType type = NODE_INVALID;
+        Check(node->get_nodeType(&type));
+        if (type == NODE_PROCESSING_INSTRUCTION && NodeName(node.get()) == GetDeclarationTarget()) {
+            fx::ComPtr<IXMLDOMNode> removed;
+            Check(m_document->removeChild(node.get(), removed.put()));
+        }
+        node = std::move(next);
+    }
     fx::ComPtr<IXMLDOMProcessingInstruction> declaration;
     Check(m_document->createProcessingInstruction(fx::MakeBstr(GetDeclarationTarget()).get(),
                                                   fx::MakeBstr(GetDeclarationData()).get(), declaration.put()));

@@ -96,6 +96,11 @@ public:
     HRESULT LoadFile(const std::wstring& path);
     MyXmlNode* SelectByTagName(const std::wstring& tag);
 
+    // A deep copy of a node of another document, made by this reader's own
+    // document (elements, attributes, texts, CDATA, comments, processing
+    // instructions).  Throws fx::ComError; E_POINTER without a document.
+    fx::ComPtr<IXMLDOMNode> CopyForeignNode(IXMLDOMNode* node);
+
 protected:
     // Creates a fresh DOMDocument60 with safe parser settings into m_document.
     HRESULT CreateDomDocument();

@@ -9,8 +9,7 @@ using namespace settingsxml;
 
 namespace {
 
-// A node of the source document held on its own, so that the merge does not
-// depend on whether the platform moves or copies it into the destination.
+// A node held on its own, outside any reader's cursor.
 class HeldNode : public MyXmlReader {
 public:
     explicit HeldNode(fx::ComPtr<IXMLDOMNode> node) { m_current = std::move(node); }
@@ -31,7 +30,15 @@ long Merge(MyXmlWriter& destination, MyXmlReader& source, const wchar_t* tag, co
 {
     const bool byId = idName && *idName;
     for (auto& element : CollectElements(source, tag)) {
-        HeldNode other(element);
+        // Merged as a copy made by the destination: Wine's DOM does not survive
+        // nodes moved between documents (it crashed on the second element).
+        fx::ComPtr<IXMLDOMNode> copy;
+        try {
+            copy = destination.CopyForeignNode(element.get());
+        } catch (const fx::ComError&) {
+            return kInvalidData;
+        }
+        HeldNode other(copy);
         bool found = false;
         for (MyXmlNode* node = destination.SelectByTagName(tag); node; node = destination.MoveNext()) {
             if (byId ? destination.AttributeEquals(&other, idName) : destination.Matches(&other)) {
