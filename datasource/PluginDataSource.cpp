@@ -108,13 +108,31 @@ HRESULT CPluginDataSource::GetSettingsFile(std::wstring& file)
     return S_OK;
 }
 
+namespace {
+
+// A DOM failure inside a settings-file cycle (a save the platform refused)
+// ends the operation with its code instead of escaping to the caller.
+template <typename F>
+HRESULT ReturnComErrors(F&& cycle)
+{
+    try {
+        return cycle();
+    } catch (const fx::ComError& e) {
+        return e.Code();
+    }
+}
+
+}  // namespace
+
 HRESULT CPluginDataSource::LoadData(SettingRecord& record)
 {
     std::wstring file;
     const HRESULT hr = GetSettingsFile(file);
     if (FAILED(hr)) return hr;
-    PluginReaderXMLApp reader(MyGuid(record.GetID()), MyFilePath(file), kSettingsMutexName);
-    return fx::HResultFromCode(reader.ReadSettings(record));
+    return ReturnComErrors([&] {
+        PluginReaderXMLApp reader(MyGuid(record.GetID()), MyFilePath(file), kSettingsMutexName);
+        return fx::HResultFromCode(reader.ReadSettings(record));
+    });
 }
 
 HRESULT CPluginDataSource::SaveData(const SettingRecord& record)
@@ -122,8 +140,10 @@ HRESULT CPluginDataSource::SaveData(const SettingRecord& record)
     std::wstring file;
     const HRESULT hr = GetSettingsFile(file);
     if (FAILED(hr)) return hr;
-    PluginWriterXMLApp writer(MyGuid(record.GetID()), MyFilePath(file), kSettingsMutexName);
-    return fx::HResultFromCode(writer.WriteSettings(record));
+    return ReturnComErrors([&] {
+        PluginWriterXMLApp writer(MyGuid(record.GetID()), MyFilePath(file), kSettingsMutexName);
+        return fx::HResultFromCode(writer.WriteSettings(record));
+    });
 }
 
 HRESULT CPluginDataSource::CreateID(GUID* id)
@@ -157,9 +177,11 @@ HRESULT CPluginDataSource::DeleteID(const GUID& id)
     std::wstring file;
     const HRESULT hr = GetSettingsFile(file);
     if (FAILED(hr)) return hr;
-    PluginWriterXMLApp writer(MyGuid(id), MyFilePath(file), kSettingsMutexName);
-    const long code = writer.DeleteSetting();
-    if (code != 0) return LogFailure(L"writter.DeleteParam()", fx::HResultFromCode(code));
+    const HRESULT deleted = ReturnComErrors([&] {
+        PluginWriterXMLApp writer(MyGuid(id), MyFilePath(file), kSettingsMutexName);
+        return fx::HResultFromCode(writer.DeleteSetting());
+    });
+    if (deleted != S_OK) return LogFailure(L"writter.DeleteParam()", deleted);
     return S_OK;
 }
 
@@ -186,16 +208,19 @@ HRESULT CPluginDataSource::ImportData(const wchar_t* folder)
         }
     }
 
-    PluginXMLAppenderUtf8 appender;
-    const long code = appender.Append(target.c_str(), source, L"Setting", L"Objects", L"Objects", L"ID");
-    if (code != 0) {
+    // A refused save must still put the backup back.
+    const HRESULT merged = ReturnComErrors([&] {
+        PluginXMLAppenderUtf8 appender;
+        return fx::HResultFromCode(appender.Append(target.c_str(), source, L"Setting", L"Objects", L"Objects", L"ID"));
+    });
+    if (merged != S_OK) {
         if (hadTarget) {
             if (!::CopyFileW(backup.c_str(), target.c_str(), FALSE))
                 LogFailure(L"CopyFolder", fx::HResultFromLastError());
         } else {
             ::DeleteFileW(target.c_str());
         }
-        return LogFailure(L"CopyFolder", fx::HResultFromCode(code));
+        return LogFailure(L"CopyFolder", merged);
     }
     return S_OK;
 }
